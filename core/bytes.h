@@ -49,7 +49,7 @@ template <class Kind> Kind ReadValueFromBytes(const Bytes& bytes, int position =
 
 // Bitwise OR of two or more 32-bit integers.
 template <class... More> int BitwiseOr(int first, int second, More... more) {
-    return (first | second | ... | static_cast<int>(more));
+    return ((first | second) | ... | static_cast<int>(more));
 }
 
 // The real truncated toward zero (saturating at the int32 range; NaN gives 0).
