@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A small HTTP/1.1 server for the behaviours that httpbin lacks: exact echo of the request bytes, slow,
-stalling, resetting and silent servers, huge header blocks, raw Set-Cookie lines and zero-filled bodies.
+stalling, resetting and silent servers, huge header blocks, raw Set-Cookie lines, zero-filled bodies,
+large text bodies and a Chinese UTF-8 body.
 Listens on 127.0.0.1 only. Usage: misc_server.py PORT [--tls CERT KEY]"""
 import socket
 import socketserver
@@ -62,6 +63,16 @@ def pattern(n):
     return bytes(i % 251 for i in range(n)) if n < 1 << 16 else (bytes(range(251)) * (n // 251 + 1))[:n]
 
 
+# Chinese text in UTF-8, for the option that reads a body as UTF-8.
+UTF8_TEXT = "UTF-8 正文：中文测试，读取完毕。".encode("utf-8")
+
+
+def text_lines(n):
+    """n bytes of printable ASCII in lines of 78 characters and CR LF, like a large text document."""
+    line = b"The quick brown fox jumps over the lazy dog 0123456789 abcdefghijklmnopqrstuv\r\n"
+    return (line * (n // len(line) + 1))[:n]
+
+
 class Handler(socketserver.BaseRequestHandler):
     def handle(self):
         conn = self.request
@@ -106,6 +117,11 @@ class Handler(socketserver.BaseRequestHandler):
             elif path == "/setcookies":
                 cookies = [b"Set-Cookie: " + c.encode("latin-1") for c in query.get("c", [])]
                 respond(conn, b"cookies", extra_headers=cookies)
+            elif path == "/utf8":
+                time.sleep(num("delay", 0) / 1000)
+                respond(conn, UTF8_TEXT, extra_headers=[b"X-Body-Charset: utf-8"])
+            elif path.startswith("/lines/"):
+                respond(conn, text_lines(int(path[len("/lines/"):])))
             elif path == "/cookie-echo":
                 found = [l.partition(b":")[2].strip() for l in lines[1:] if l.lower().startswith(b"cookie:")]
                 respond(conn, b"; ".join(found))
