@@ -30,10 +30,17 @@ std::size_t IndexOf(int position) {
 // walk, so nothing matches there.
 std::size_t FindAtCharacter(std::string_view text, std::size_t from, std::string_view what,
                             const std::vector<std::size_t>& fallback, bool ignoreCase) {
-    std::size_t walk = from;
+    std::size_t walk = from; // a place where a character begins; no candidate lies before it
     return FindBytesFrom(text, from, what, fallback, ignoreCase, [&](std::size_t start) {
-        while (walk < start)
-            walk += IsLeadByte(text[walk]) ? 2 : 1;
+        if (walk < start) {
+            // A byte below 0x80 is a character alone or the second byte of one: either way a character
+            // begins right after it. From there to start every byte is a lead byte, so characters begin
+            // at every second one. Each byte is looked at once, however many candidates there are.
+            std::size_t run = start;
+            while (run > walk && IsLeadByte(text[run - 1]))
+                --run;
+            walk = (start - run) % 2 == 0 ? start : start + 1;
+        }
         return walk == start && !(IsLeadByte(text[start]) && start + 1 == text.size());
     });
 }
@@ -215,7 +222,6 @@ Text BlankText(int n) {
     return n <= 0 ? Text() : Text(static_cast<std::size_t>(n), ' ');
 }
 
-// The code is taken as a byte, so a char of either signedness names the byte it holds.
 Text CharFromCode(int code) {
     char byte = static_cast<char>(code & 0xFF);
     return byte == 0 ? Text() : Text(1, byte);

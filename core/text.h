@@ -49,6 +49,8 @@ Text RemoveAllSpaces(const Text& text);
 std::vector<Text> SplitText(const Text& text, const Text& delimiter);
 
 Text BlankText(int n);
+
+// The text of the one byte code & 0xFF (so a char of either signedness gives its byte); empty for 0.
 Text CharFromCode(int code);
 
 // Leading number of the text (full-width digits and signs count, leading white space skipped); 0 when
@@ -62,4 +64,6 @@ Text BytesToText(const Bytes& bytes);
 
 // The line at the start of bytes, and in usedUp the number of bytes it uses up (the line feed that ends
 // it included; a zero byte or byte 26 that ends it is not used up). usedUp is 0 at the end of a text.
+// A two-byte character keeps a line feed or byte 26 after its first byte; a zero byte there still ends
+// the line, the first byte being collected alone.
 Text TakeLine(std::string_view bytes, int& usedUp);

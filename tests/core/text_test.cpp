@@ -111,6 +111,14 @@ TEST(FindInText, FindsWholeCharactersOnly) {
         {"", "a", 1, false, -1},
         // The second byte of a character is never the start of a match.
         {"\xB6=", "=", 1, false, -1},
+        {"\xB6\xB6=", "=", 1, false, 3},
+        {"a\xB6\xB6\xB6=", "=", 1, false, -1},
+        {"\xB0"
+         "a\xB6=",
+         "=", 1, false, -1}, // (B0 61)(B6 3D)
+        {"\xB0"
+         "a=",
+         "=", 1, false, 3},
         {"\xB6==", "=", 1, false, 3},
         {"\xB6"
          "a",
