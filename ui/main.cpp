@@ -1,20 +1,20 @@
 // corvana.exe: start-up, the message loop, and the way out through the closed window.
 #include <windows.h>
-#include <ole2.h>
 
 #include <cstdlib>
 
 #include "platform/message_loop.h"
 #include "ui/main_window.h"
+#include "ui/pictures.h"
 #include "ui/program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // Pictures are decoded through OLE, and the shell expects COM on the thread that opens documents.
-    OleInitialize(nullptr);
+    StartDecodingPictures();
     std::atexit(ReleaseProgramTexts);
 
     HWND window = CreateMainWindow(instance);
     if (!window) {
+        WaitForPictures(); // the decoding thread is done before the program ends
         MessageBoxW(nullptr, L"无法创建主窗口。", L"Corvana", MB_ICONERROR | MB_OK);
         return 1;
     }

@@ -2,7 +2,6 @@
 // which hand each event to its handler; the layout rule.
 #include "ui/main_window.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <array>
@@ -31,7 +30,7 @@ constexpr COLORREF LineColour = RGB(96, 96, 96);
 constexpr COLORREF White = RGB(255, 255, 255);
 constexpr COLORREF Orange = RGB(255, 128, 0);
 constexpr COLORREF Green = RGB(149, 202, 26);
-constexpr COLORREF NoColour = CLR_NONE; // nothing behind: the parent shows through
+constexpr COLORREF NoColour = 0xFFFFFFFF; // nothing behind: the parent shows through
 
 enum class Kind { Edit, CheckBox, Label, TransparentLabel, StatusLabel, PictureBox, ImageButton };
 enum class FontKind { DefaultGui, Status, ProgramName, Brand };
@@ -98,7 +97,7 @@ const ControlRow Controls[] = {
     {背景_Top_A,          Kind::PictureBox,       InWindow,        2,   0, 696, 69,  L"",                             White,  NoColour,    Gui,                 0,                          Picture::Banner,         Stretched, 0, false},
     {显示_程序名称,       Kind::TransparentLabel, 背景_Top_A,     16,  13, 152, 40,  L"软件标题",                     White,  NoColour,    FontKind::ProgramName, SS_LEFT,                  NoPicture,               Stretched, 0, false},
     {背景_Tavrel软件,     Kind::TransparentLabel, 背景_Top_A,    166,  24, 104, 28,  L"Tavrel软件",                   White,  NoColour,    FontKind::Brand,     SS_LEFT,                    NoPicture,               Stretched, 0, false},
-    {显示_公司名称,       Kind::TransparentLabel, 背景_Top_A,    409,   2, 288, 16,  L"塔维尔软件工作室（示例）",     White,  NoColour,    Gui,                 SS_LEFT,                    NoPicture,               Stretched, 0, false},
+    {显示_公司名称,       Kind::TransparentLabel, 背景_Top_A,    409,   2, 288, 16,  L"塔维尔软件工作室",     White,  NoColour,    Gui,                 SS_LEFT,                    NoPicture,               Stretched, 0, false},
     {显示_联系方式,       Kind::TransparentLabel, 背景_Top_A,    409,  52, 288, 16,  L"服务热线: 000-0000-0000 (9:00-18:00)", White, NoColour, Gui,                SS_RIGHT,                   NoPicture,               Stretched, 0, false},
     {背景_Top_B,          Kind::PictureBox,       InWindow,        0,   0,   2, 69,  L"",                             White,  NoColour,    Gui,                 0,                          Picture::HeaderLeft,     Unscaled,  0, false},
     {背景_Top_C,          Kind::PictureBox,       InWindow,      698,   0,   2, 69,  L"",                             White,  NoColour,    Gui,                 0,                          Picture::HeaderRight,    Unscaled,  0, false},
@@ -281,12 +280,16 @@ void SetHot(HWND button, bool hot) {
     InvalidateRect(button, nullptr, FALSE);
 }
 
-LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                     DWORD_PTR) {
+// The control's own window procedure, kept while ours stands in front of it.
+constexpr const char* BaseProcedure = "CorvanaBaseProcedure";
+
+LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto base = reinterpret_cast<WNDPROC>(GetPropA(control, BaseProcedure));
+    int id = GetDlgCtrlID(control);
     switch (message) {
     case WM_LBUTTONUP:
         if (id == 输入_模拟方式) {
-            LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+            LRESULT result = CallWindowProcA(base, control, message, wParam, lParam);
             OnMethodBoxButtonUp();
             return result;
         }
@@ -301,10 +304,16 @@ LRESULT CALLBACK ControlSubclassProc(HWND control, UINT message, WPARAM wParam, 
         SetHot(control, false);
         break;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(control, ControlSubclassProc, id);
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(base));
+        RemovePropA(control, BaseProcedure);
         break;
     }
-    return DefSubclassProc(control, message, wParam, lParam);
+    return CallWindowProcA(base, control, message, wParam, lParam);
+}
+
+void Subclass(HWND control) {
+    SetPropA(control, BaseProcedure, reinterpret_cast<HANDLE>(GetWindowLongPtrA(control, GWLP_WNDPROC)));
+    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlSubclassProc));
 }
 
 bool HasOwnBehaviour(const ControlRow& row) {
@@ -351,7 +360,7 @@ void CreateControls(HWND window, HINSTANCE instance) {
         SetWindowFont(control, FontOf(row.font), FALSE);
         if (row.kind == Kind::Edit) Edit_LimitText(control, row.longest); // 0: no limit
         if (row.ticked) Button_SetCheck(control, BST_CHECKED);
-        if (HasOwnBehaviour(row)) SetWindowSubclass(control, ControlSubclassProc, row.id, 0);
+        if (HasOwnBehaviour(row)) Subclass(control);
     }
 }
 
@@ -359,6 +368,7 @@ void CreateControls(HWND window, HINSTANCE instance) {
 
 BOOL OnCreate(HWND window, LPCREATESTRUCTA create) {
     TheMainWindow = window;
+    WaitForPictures();
     CreateControls(window, create->hInstance);
     OnMainWindowCreated();
     return TRUE;

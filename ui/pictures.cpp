@@ -26,6 +26,18 @@ struct DcDelete {
 };
 using DcOwner = std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete>;
 
+// OLE is not imported by the program: loading it takes Wine longer than anything else at start-up. It is
+// loaded on a thread of its own for the decoding, while the window is being made, and let go afterwards.
+struct OleDecoder {
+    HRESULT(WINAPI* createStreamOnHGlobal)(HGLOBAL, BOOL, LPSTREAM*);
+    HRESULT(WINAPI* oleLoadPicture)(LPSTREAM, LONG, BOOL, REFIID, LPVOID*);
+};
+
+template <class Entry> void Resolve(HMODULE library, const char* name, Entry& entry) {
+    entry =
+        library ? reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+}
+
 // Resource names, in the order of Picture (corvana.rc).
 constexpr std::array<const char*, 10> ResourceNames = {
     nullptr,         "BANNER",       "HEADER_LEFT",   "HEADER_RIGHT", "LINE_HORIZONTAL",
@@ -33,7 +45,7 @@ constexpr std::array<const char*, 10> ResourceNames = {
 };
 
 // The decoded picture as a bitmap of our own, or null.
-BitmapOwner DecodeResource(const char* name) {
+BitmapOwner DecodeResource(const OleDecoder& decoder, const char* name) {
     HRSRC resource = FindResourceA(nullptr, name, RT_RCDATA);
     HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
@@ -48,15 +60,15 @@ BitmapOwner DecodeResource(const char* name) {
         GlobalUnlock(memory);
     }
     IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &rawStream))) {
+    if (FAILED(decoder.createStreamOnHGlobal(memory, TRUE, &rawStream))) {
         GlobalFree(memory);
         return nullptr;
     }
     ComOwner<IStream> stream(rawStream);
 
     IPicture* rawPicture = nullptr;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(&rawPicture))))
+    if (FAILED(decoder.oleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                                      reinterpret_cast<void**>(&rawPicture))))
         return nullptr;
     ComOwner<IPicture> picture(rawPicture);
     OLE_HANDLE handle = 0;
@@ -66,19 +78,61 @@ BitmapOwner DecodeResource(const char* name) {
         reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
-HBITMAP PictureBitmap(Picture picture) {
+std::array<BitmapOwner, ResourceNames.size()>& Bitmaps() {
     static std::array<BitmapOwner, ResourceNames.size()> bitmaps;
-    static std::array<bool, ResourceNames.size()> tried{};
-    auto index = static_cast<std::size_t>(picture);
-    if (index == 0 || index >= bitmaps.size()) return nullptr;
-    if (!tried[index]) {
-        tried[index] = true;
-        bitmaps[index] = DecodeResource(ResourceNames[index]);
-    }
-    return bitmaps[index].get();
+    return bitmaps;
 }
 
+HBITMAP PictureBitmap(Picture picture) {
+    auto index = static_cast<std::size_t>(picture);
+    return index < Bitmaps().size() ? Bitmaps()[index].get() : nullptr;
+}
+
+DWORD WINAPI DecodeAllPictures(void*) {
+    HMODULE ole = LoadLibraryA("ole32.dll");
+    HMODULE oleAutomation = LoadLibraryA("oleaut32.dll");
+    OleDecoder decoder{};
+    HRESULT(WINAPI * coInitializeEx)(LPVOID, DWORD) = nullptr;
+    void(WINAPI * coUninitialize)() = nullptr;
+    Resolve(ole, "CoInitializeEx", coInitializeEx);
+    Resolve(ole, "CoUninitialize", coUninitialize);
+    Resolve(ole, "CreateStreamOnHGlobal", decoder.createStreamOnHGlobal);
+    Resolve(oleAutomation, "OleLoadPicture", decoder.oleLoadPicture);
+    if (coInitializeEx && coUninitialize && decoder.createStreamOnHGlobal && decoder.oleLoadPicture) {
+        HRESULT com = coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        for (std::size_t index = 1; index < ResourceNames.size(); ++index)
+            Bitmaps()[index] = DecodeResource(decoder, ResourceNames[index]);
+        // Ending COM lets go of the image codecs it loaded.
+        if (SUCCEEDED(com)) coUninitialize();
+    }
+    if (oleAutomation) FreeLibrary(oleAutomation);
+    if (ole) FreeLibrary(ole);
+    return 0;
+}
+
+struct HandleClose {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using HandleOwner = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleClose>;
+
+enum class Decoding { NotStarted, Running, Done };
+Decoding DecodingState = Decoding::NotStarted;
+HandleOwner DecodingThread;
+
 } // namespace
+
+void StartDecodingPictures() {
+    if (DecodingState != Decoding::NotStarted) return;
+    DecodingThread.reset(CreateThread(nullptr, 0, DecodeAllPictures, nullptr, 0, nullptr));
+    DecodingState = DecodingThread ? Decoding::Running : Decoding::NotStarted;
+}
+
+void WaitForPictures() {
+    if (DecodingState == Decoding::NotStarted) DecodeAllPictures(nullptr); // no thread: here and now
+    if (DecodingState == Decoding::Running) WaitForSingleObject(DecodingThread.get(), INFINITE);
+    DecodingThread.reset();
+    DecodingState = Decoding::Done;
+}
 
 void DrawPicture(HDC dc, Picture picture, const RECT& place, bool stretched) {
     HBITMAP bitmap = PictureBitmap(picture);

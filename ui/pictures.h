@@ -1,4 +1,4 @@
-// The window's pictures: JPEG images embedded as resources, decoded by the system once, on first use.
+// The window's pictures: JPEG images embedded as resources, decoded by the system once, at start-up.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,13 @@ enum class Picture {
     ButtonHot,
     ButtonPressed,
 };
+
+// Starts decoding every picture on a thread of its own, so that the decoding overlaps the making of the
+// window. Called once, first thing at start-up.
+void StartDecodingPictures();
+// Returns when every picture is decoded (decoding them here if nothing started it); a picture that cannot
+// be decoded stays empty. Before the first paint.
+void WaitForPictures();
 
 // Draws the picture at the top-left corner of place, unscaled, or stretched to fill place. A picture that
 // cannot be loaded draws nothing.

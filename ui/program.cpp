@@ -1,5 +1,7 @@
 #include "ui/program.h"
 
+#include <objbase.h>
+
 #include <cstdlib>
 
 #include "platform/win_api.h"
@@ -13,6 +15,17 @@ namespace {
 // Width of the name label for each byte of the name, and the gap before the brand text.
 constexpr int NameWidthPerByte = 21;
 constexpr int BrandGap = 2;
+
+// The shell may hand an address to a handler that needs COM on the calling thread. OLE is loaded only
+// here, on the way out, so that start-up does not wait for it (and stays loaded: the program is ending).
+void EnterComForTheShell() {
+    using CoInitializeExEntry = HRESULT(WINAPI*)(LPVOID, DWORD);
+    HMODULE ole = LoadLibraryA("ole32.dll");
+    auto coInitializeEx = ole ? reinterpret_cast<CoInitializeExEntry>(
+                                    reinterpret_cast<void*>(GetProcAddress(ole, "CoInitializeEx")))
+                              : nullptr;
+    if (coInitializeEx) coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
 
 } // namespace
 
@@ -44,6 +57,7 @@ void ShowTitle() {
 }
 
 void OpenDocument(const Text& target) {
+    EnterComForTheShell();
     // The shell's answer is not looked at: closing goes on whether a browser opened or not.
     sys::ShellExecuteA(nullptr, "open", target.c_str(), nullptr, "", SW_SHOWNORMAL);
 }

@@ -1,7 +1,9 @@
 // MainWindow as the user meets it: the real corvana.exe, started and driven through the window system.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -289,6 +291,10 @@ struct CloseGesture {
     const char* name;
     std::function<void(HWND window, HWND headerBox)> close;
 };
+
+void PrintTo(const CloseGesture& gesture, std::ostream* out) {
+    *out << gesture.name;
+}
 
 class CloseRequestTest : public MainWindowTest, public ::testing::WithParamInterface<CloseGesture> {};
 
