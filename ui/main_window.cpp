@@ -371,6 +371,9 @@ BOOL OnCreate(HWND window, LPCREATESTRUCTA create) {
     WaitForPictures();
     CreateControls(window, create->hInstance);
     OnMainWindowCreated();
+    // The layout follows the created event at once, before the window is first shown: the system's own
+    // first size message may come only with the showing.
+    ApplyLayout();
     return TRUE;
 }
 
