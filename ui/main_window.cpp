@@ -192,14 +192,15 @@ void OnPictureBoxPaint(HWND box) {
     EndPaint(box, &paint);
 }
 
-BOOL OnPictureBoxEraseBackground(HWND, HDC) {
+// Own control classes paint their whole client area: nothing to erase first.
+BOOL OnEraseCoveredByPaint(HWND, HDC) {
     return TRUE;
-} // the paint covers the whole box
+}
 
 LRESULT CALLBACK PictureBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         HANDLE_MSG(box, WM_PAINT, OnPictureBoxPaint);
-        HANDLE_MSG(box, WM_ERASEBKGND, OnPictureBoxEraseBackground);
+        HANDLE_MSG(box, WM_ERASEBKGND, OnEraseCoveredByPaint);
         // The banner's transparent labels ask it for their colours.
         HANDLE_MSG(box, WM_CTLCOLORSTATIC, OnCtlColor);
     }
@@ -246,7 +247,7 @@ LRESULT OnStatusLabelFeedback(WPARAM bytes, LPARAM steps) {
 LRESULT CALLBACK StatusLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         HANDLE_MSG(label, WM_PAINT, OnStatusLabelPaint);
-        HANDLE_MSG(label, WM_ERASEBKGND, OnPictureBoxEraseBackground);
+        HANDLE_MSG(label, WM_ERASEBKGND, OnEraseCoveredByPaint);
         HANDLE_MSG(label, WM_SETFONT, OnStatusLabelSetFont);
         HANDLE_MSG(label, WM_GETFONT, OnStatusLabelGetFont);
     case WM_SETTEXT:
