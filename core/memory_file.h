@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "core/bytes.h"
 #include "core/text.h"
@@ -40,7 +41,8 @@ struct StoredValue {
     const void* data = nullptr;
     std::size_t dataSize = 0;
     bool zeroAfter = false;
-    bool storable = true; // false for a Bytes too long for its int32 length
+    bool storable = true;     // false for a Bytes too long for its int32 length
+    Bytes* movable = nullptr; // a Bytes passed as an rvalue: the file may take its storage
 };
 
 inline void PutInt32(std::uint8_t (&to)[4], std::int32_t value) {
@@ -49,22 +51,25 @@ inline void PutInt32(std::uint8_t (&to)[4], std::int32_t value) {
         to[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-template <class Value> StoredValue Store(const Value& value) {
+// Value is the deduced type of a forwarding reference: a plain Bytes means an rvalue.
+template <class Value> StoredValue Store(Value&& value) {
+    using Plain = std::remove_cvref_t<Value>;
     StoredValue stored;
-    if constexpr (std::is_same_v<Value, bool>) {
+    if constexpr (std::is_same_v<Plain, bool>) {
         PutInt32(stored.prefix, value ? 1 : 0);
         stored.prefixSize = 4;
-    } else if constexpr (std::is_same_v<Value, std::int32_t>) {
+    } else if constexpr (std::is_same_v<Plain, std::int32_t>) {
         PutInt32(stored.prefix, value);
         stored.prefixSize = 4;
-    } else if constexpr (std::is_same_v<Value, Bytes>) {
+    } else if constexpr (std::is_same_v<Plain, Bytes>) {
         stored.storable = value.size() <= static_cast<std::size_t>(INT32_MAX);
         PutInt32(stored.prefix, static_cast<std::int32_t>(stored.storable ? value.size() : 0));
         stored.prefixSize = 4;
         stored.data = value.data();
         stored.dataSize = value.size();
+        if constexpr (std::is_same_v<Value, Bytes>) stored.movable = &value;
     } else {
-        static_assert(std::is_convertible_v<const Value&, std::string_view>,
+        static_assert(std::is_convertible_v<const Plain&, std::string_view>,
                       "memory files store Text, Bytes, std::int32_t and bool");
         std::string_view text(value);
         // A text ends at its first zero byte; storing more would shift every value after it.
@@ -97,16 +102,20 @@ template <class Target> ReadTarget Aim(Target& target) {
 }
 
 bool WriteStored(int file, const StoredValue* values, std::size_t count);
-bool ReadInto(int file, const ReadTarget* targets, std::size_t count);
+bool ReadInto(int file, const ReadTarget* targets, std::size_t count, bool thenClose);
 
 } // namespace memory_file_detail
 
 // Writes the values' stored forms at the position, overwriting and extending, and moves past them: all of
-// them or, when storage cannot be extended, none (false, position unchanged). One atomic step for readers
-// on other threads.
-template <class... Values> bool WriteValues(int file, const Values&... values) {
+// them or, when storage cannot be extended, none (false, position unchanged; overwritten bytes stay
+// overwritten). One atomic step for readers on other threads.
+//
+// A large Bytes passed as an rvalue (std::move) and written at the end of the file is taken over instead
+// of copied; the caller's value is then empty. On false it keeps its bytes.
+template <class... Values> bool WriteValues(int file, Values&&... values) {
     static_assert(sizeof...(Values) > 0);
-    const memory_file_detail::StoredValue stored[] = {memory_file_detail::Store(values)...};
+    const memory_file_detail::StoredValue stored[] = {
+        memory_file_detail::Store(std::forward<Values>(values))...};
     return memory_file_detail::WriteStored(file, stored, sizeof...(Values));
 }
 
@@ -116,5 +125,13 @@ template <class... Values> bool WriteValues(int file, const Values&... values) {
 template <class... Targets> bool ReadValues(int file, Targets&... targets) {
     static_assert(sizeof...(Targets) > 0);
     const memory_file_detail::ReadTarget aimed[] = {memory_file_detail::Aim(targets)...};
-    return memory_file_detail::ReadInto(file, aimed, sizeof...(Targets));
+    return memory_file_detail::ReadInto(file, aimed, sizeof...(Targets), false);
+}
+
+// ReadValues, then CloseMemoryFile, as one step: a Bytes that the file took over from a writer is handed
+// to its target instead of copied.
+template <class... Targets> bool ReadValuesAndClose(int file, Targets&... targets) {
+    static_assert(sizeof...(Targets) > 0);
+    const memory_file_detail::ReadTarget aimed[] = {memory_file_detail::Aim(targets)...};
+    return memory_file_detail::ReadInto(file, aimed, sizeof...(Targets), true);
 }

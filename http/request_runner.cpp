@@ -74,8 +74,7 @@ void RequestWorker(int requestFile, const std::shared_ptr<WorkerStop>& stop) {
     if (!finished) return;
     std::lock_guard guard(stop->lock);
     if (stop->abandoned) return;
-    WriteValues(requestFile, rawHeaders, body, cookieString);
-    Bytes().swap(body);                 // the file holds the copy now
+    WriteValues(requestFile, rawHeaders, std::move(body), cookieString); // handed over, not copied
     WriteValues(signalFile, EndMarker); // last: the runner reads the response only after seeing it
 }
 
@@ -119,11 +118,10 @@ Bytes RunRequest(const Text& url, std::optional<Text> method, std::optional<Text
 
     Text rawHeaders, cookieString;
     Bytes body;
-    if (ended) {
-        SeekToStart(requestFile);
-        ReadValues(requestFile, rawHeaders, body, cookieString);
-    }
-    CloseMemoryFile(requestFile);
+    if (ended && SeekToStart(requestFile))
+        ReadValuesAndClose(requestFile, rawHeaders, body, cookieString); // takes the worker's body as it is
+    else
+        CloseMemoryFile(requestFile);
     CloseMemoryFile(signalFile);
 
     if (returnedHeaders) *returnedHeaders = std::move(rawHeaders);

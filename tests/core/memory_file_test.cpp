@@ -226,6 +226,68 @@ TEST(MemoryFile, DeleteBytesMovesTheTailDownOrCutsAtThePosition) {
     EXPECT_EQ(Contents(file), "new\0"s);
 }
 
+// A large Bytes handed over with std::move is taken, not copied; reads, overwrites and deletes that run
+// across it and its neighbours see one row of bytes.
+TEST(MemoryFile, TakenOverBytesBehaveAsCopiedOnes) {
+    constexpr int Size = 100000;
+    ScopedFile file;
+    Bytes large(Size, 'x');
+    ASSERT_TRUE(WriteValues(file, Text("h"), std::move(large), Text("tail")));
+    EXPECT_TRUE(large.empty());
+    EXPECT_EQ(GetLength(file), 2 + 4 + Size + 5);
+    Bytes kept(Size, 'k');
+    ASSERT_TRUE(WriteValues(file, kept)); // an lvalue is copied
+    EXPECT_EQ(kept.size(), static_cast<std::size_t>(Size));
+
+    Text head, across;
+    std::int32_t size = 0;
+    SeekToStart(file);
+    ASSERT_TRUE(ReadValues(file, head, size, across)); // the text runs from the taken piece into the next
+    EXPECT_EQ(size, Size);
+    EXPECT_EQ(across, std::string(Size, 'x') + "tail");
+
+    SeekToStart(file);
+    ASSERT_TRUE(WriteValues(file, Text("abcdefgh"))); // overwrites across the boundary
+    SeekToStart(file);
+    ASSERT_TRUE(ReadValues(file, head)); // position 9: inside the taken piece
+    EXPECT_EQ(head, "abcdefgh");
+    ASSERT_TRUE(DeleteBytes(file, Size)); // across it into the tail and the copied Bytes
+    const std::string rest = Contents(file);
+    EXPECT_EQ(rest.substr(0, 9), "abcdefgh\0"s);
+    EXPECT_EQ(rest.size(), static_cast<std::size_t>(GetLength(file)));
+    EXPECT_EQ(GetLength(file), 2 + 4 + Size + 5 + 4 + Size - Size);
+}
+
+TEST(MemoryFile, ReadValuesAndCloseHandsTakenBytesOver) {
+    int file = OpenMemoryFile();
+    Bytes body(200000);
+    for (std::size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<std::uint8_t>(i % 253);
+    const Bytes expected = body;
+    const std::uint8_t* storage = body.data();
+    ASSERT_TRUE(WriteValues(file, Text("headers"), std::move(body), Text("a=1")));
+    Text headers, cookies;
+    Bytes read;
+    SeekToStart(file);
+    ASSERT_TRUE(ReadValuesAndClose(file, headers, read, cookies));
+    EXPECT_EQ(headers, "headers");
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(read.data(), storage); // not copied
+    EXPECT_EQ(cookies, "a=1");
+    EXPECT_EQ(GetLength(file), -1); // closed
+
+    // A short read closes all the same; the targets follow the rules of ReadValues.
+    file = OpenMemoryFile();
+    WriteValues(file, Text("only"));
+    SeekToStart(file);
+    std::int32_t number = 4;
+    EXPECT_FALSE(ReadValuesAndClose(file, headers, number));
+    EXPECT_EQ(headers, "only");
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(GetLength(file), -1);
+    EXPECT_FALSE(ReadValuesAndClose(file, headers));
+}
+
 TEST(MemoryFile, NumbersThatNameNoFileDoNothing) {
     int file = OpenMemoryFile();
     ASSERT_NE(file, 0);
@@ -325,7 +387,7 @@ TEST(MemoryFileThreads, MarkerIsSeenWholeAndOnlyAfterTheRecord) {
         for (std::size_t i = 0; i < body.size(); ++i)
             body[i] = static_cast<std::uint8_t>(i * 7 + round);
         std::thread worker([&] {
-            WriteValues(record, Text("headers"), body, Text("a=1"));
+            WriteValues(record, Text("headers"), Bytes(body), Text("a=1"));
             WriteValues(signal, Text("QelvoEnd"));
         });
         Text seen;
