@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 
@@ -43,8 +44,9 @@ enum class ShowOutcome { Shown, Overtaken, WindowGone };
 
 constexpr std::size_t FirstStepBytes = 4 * 1024;
 constexpr std::size_t SmallestStepBytes = 1024;
-constexpr std::size_t LargestStepBytes = 4 * 1024 * 1024;
+constexpr std::size_t LargestStepBytes = 2 * 1024 * 1024;
 constexpr double StepTargetMs = 60.0;
+constexpr double FastBytesPerMs = 1024.0;
 
 // Counts the times a send action began showing results; a change during a step of this one means another
 // send action wrote the boxes meanwhile.
@@ -53,16 +55,33 @@ int showingsBegun = 0;
 // The length of the piece of text from `from` on, about `want` bytes long, that ends on a character
 // boundary of the system code page: after the last line feed within reach when there is one.
 std::size_t PieceLength(const Text& text, std::size_t from, std::size_t want) {
+    static const std::array<bool, 256> leadByte = [] {
+        std::array<bool, 256> table{};
+        for (int byte = 0; byte < 256; ++byte)
+            table[byte] = IsDBCSLeadByte(static_cast<BYTE>(byte));
+        return table;
+    }();
     const std::size_t reach = std::min(text.size(), from + want);
     std::size_t at = from, afterLineFeed = 0;
     while (at < reach) {
         unsigned char byte = static_cast<unsigned char>(text[at]);
         if (byte == '\n') afterLineFeed = at + 1;
-        at += IsDBCSLeadByte(byte) ? 2 : 1;
+        at += leadByte[byte] ? 2 : 1;
     }
     at = std::min(at, text.size());
     if (at < text.size() && afterLineFeed > from) at = afterLineFeed;
     return at - from;
+}
+
+// Aims the next step at the target time, growing at most fourfold at a time. Each append also costs
+// time in proportion to all that the box holds already; where the text goes in fast (lines of ordinary
+// length), steps of at least an eighth of that keep this cost from taking over.
+std::size_t NextStepBytes(std::size_t length, double tookMs, std::size_t shown) {
+    tookMs = std::max(tookMs, 1.0);
+    auto next =
+        static_cast<std::size_t>(static_cast<double>(length) * std::clamp(StepTargetMs / tookMs, 0.25, 4.0));
+    if (static_cast<double>(length) / tookMs >= FastBytesPerMs) next = std::max(next, shown / 8);
+    return std::clamp(next, SmallestStepBytes, LargestStepBytes);
 }
 
 ShowOutcome ShowText(ControlId id, const Text& text, int showing) {
@@ -89,10 +108,7 @@ ShowOutcome ShowText(ControlId id, const Text& text, int showing) {
         const double tookMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         shown += length;
-        // Aim the next step at the target time, growing at most fourfold at a time.
-        const double scale = std::clamp(StepTargetMs / std::max(tookMs, 1.0), 0.25, 4.0);
-        step = std::clamp(static_cast<std::size_t>(static_cast<double>(length) * scale), SmallestStepBytes,
-                          LargestStepBytes);
+        step = NextStepBytes(length, tookMs, shown);
         ProcessEvents();
         if (!MainWindowAlive()) return ShowOutcome::WindowGone;
         if (showingsBegun != showing) break;

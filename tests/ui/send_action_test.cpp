@@ -112,8 +112,9 @@ TEST_F(SendActionTest, GetShowsBodyRawHeadersAndCookies) {
 
     // Typed as the user types it.
     Click(Control(输入_完整地址));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(window) == Control(输入_完整地址); }));
     TypeText(Httpbin("/response-headers?Set-Cookie=sid%3Dabc123&X-Marker=seen"));
-    ASSERT_TRUE(WaitUntil([&] { return Contains(Text(输入_完整地址), "X-Marker=seen"); }));
+    ASSERT_TRUE(WaitUntil([&] { return Contains(Text(输入_完整地址), "X-Marker=seen"); })) << Text(输入_完整地址);
     Send();
     ASSERT_TRUE(WaitDone());
 
