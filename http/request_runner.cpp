@@ -42,7 +42,8 @@ ThreadHandle StartWorker(int requestFile, const std::shared_ptr<WorkerStop>& sto
     return thread;
 }
 
-// From here on the worker writes nothing and posts nothing; a write it has begun is finished first.
+// From here on the worker writes nothing (a write it has begun is finished first), and its exchange stops
+// at its next test of the flag: before its next progress report at the latest.
 void Abandon(WorkerStop& stop) {
     std::lock_guard guard(stop.lock);
     stop.abandoned = true;
