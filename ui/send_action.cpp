@@ -46,7 +46,7 @@ constexpr std::size_t FirstStepBytes = 4 * 1024;
 constexpr std::size_t SmallestStepBytes = 1024;
 constexpr std::size_t LargestStepBytes = 2 * 1024 * 1024;
 constexpr double StepTargetMs = 60.0;
-constexpr double FastBytesPerMs = 1024.0;
+constexpr std::size_t ShortLineBytes = 4 * 1024;
 
 // Counts the times a send action began showing results; a change during a step of this one means another
 // send action wrote the boxes meanwhile.
@@ -73,14 +73,26 @@ std::size_t PieceLength(const Text& text, std::size_t from, std::size_t want) {
     return at - from;
 }
 
+// True when no line of the text is longer than ShortLineBytes.
+bool HasOnlyShortLines(const Text& text) {
+    std::size_t lineStart = 0;
+    for (std::size_t lineFeed = text.find('\n'); lineFeed != Text::npos;
+         lineFeed = text.find('\n', lineStart)) {
+        if (lineFeed - lineStart > ShortLineBytes) return false;
+        lineStart = lineFeed + 1;
+    }
+    return text.size() - lineStart <= ShortLineBytes;
+}
+
 // Aims the next step at the target time, growing at most fourfold at a time. Each append also costs
-// time in proportion to all that the box holds already; where the text goes in fast (lines of ordinary
-// length), steps of at least an eighth of that keep this cost from taking over.
-std::size_t NextStepBytes(std::size_t length, double tookMs, std::size_t shown) {
+// time in proportion to all that the box holds already; for text of short lines, whose layout cost is
+// linear, steps of at least an eighth of that keep this cost from taking over. Long lines keep the small
+// steps that the time allows, since their layout cost grows with the square of the step.
+std::size_t NextStepBytes(std::size_t length, double tookMs, std::size_t shown, bool shortLines) {
     tookMs = std::max(tookMs, 1.0);
     auto next =
         static_cast<std::size_t>(static_cast<double>(length) * std::clamp(StepTargetMs / tookMs, 0.25, 4.0));
-    if (static_cast<double>(length) / tookMs >= FastBytesPerMs) next = std::max(next, shown / 8);
+    if (shortLines) next = std::max(next, shown / 8);
     return std::clamp(next, SmallestStepBytes, LargestStepBytes);
 }
 
@@ -95,6 +107,7 @@ ShowOutcome ShowText(ControlId id, const Text& text, int showing) {
     SendMessageA(box, EM_SETLIMITTEXT, 0, 0);
     SendMessageA(box, WM_SETREDRAW, FALSE, 0);
     std::size_t shown = 0, step = FirstStepBytes;
+    const bool shortLines = HasOnlyShortLines(text);
     while (shown < text.size()) {
         const std::size_t length = PieceLength(text, shown, step);
         const Text piece = text.substr(shown, length);
@@ -108,7 +121,7 @@ ShowOutcome ShowText(ControlId id, const Text& text, int showing) {
         const double tookMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         shown += length;
-        step = NextStepBytes(length, tookMs, shown);
+        step = NextStepBytes(length, tookMs, shown, shortLines);
         ProcessEvents();
         if (!MainWindowAlive()) return ShowOutcome::WindowGone;
         if (showingsBegun != showing) break;

@@ -106,15 +106,18 @@ class SendActionTest : public ::testing::Test {
 };
 
 TEST_F(SendActionTest, GetShowsBodyRawHeadersAndCookies) {
-    EXPECT_EQ(Text(输入_模拟方式), "POST");
-    Click(Control(输入_模拟方式));
-    ASSERT_TRUE(WaitUntil([&] { return Text(输入_模拟方式) == "GET"; }));
-
-    // Typed as the user types it.
-    Click(Control(输入_完整地址));
+    // Typed as the user types it: from the main button, which has the focus at start, two Tabs lead to the
+    // URL box.
+    BringToFront(window);
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(window) == Control(输入_完整地址); }));
     TypeText(Httpbin("/response-headers?Set-Cookie=sid%3Dabc123&X-Marker=seen"));
     ASSERT_TRUE(WaitUntil([&] { return Contains(Text(输入_完整地址), "X-Marker=seen"); })) << Text(输入_完整地址);
+
+    EXPECT_EQ(Text(输入_模拟方式), "POST");
+    Click(Control(输入_模拟方式));
+    ASSERT_TRUE(WaitUntil([&] { return Text(输入_模拟方式) == "GET"; }));
     Send();
     ASSERT_TRUE(WaitDone());
 
