@@ -65,10 +65,24 @@ std::size_t AnnouncedLength(HINTERNET request) {
     return length;
 }
 
+// Room that an announced length may reserve before any byte has come: enough for most bodies, and not
+// much when a server announces more than it sends.
+constexpr std::size_t FirstRoomCap = 64u << 20;
+
+// Makes room for the announced body at once (up to the cap), so that a truthful server's body is not
+// moved while it arrives.
+void ReserveAnnounced(Bytes& body, std::size_t announced) {
+    try {
+        body.reserve(std::min(announced, FirstRoomCap));
+    } catch (const std::bad_alloc&) {
+        // Grown while it arrives instead.
+    }
+}
+
 // Appends one chunk. The room doubles when it runs out, so appending stays linear in the body; once the
-// announced length is within four times the room, the room becomes exactly that length, so a truthful
-// server's body is moved at most once at more than a quarter of its size and ends with no spare room,
-// while a false length never sizes the body beyond four times what has arrived.
+// announced length is within four times the room, the room becomes exactly that length, so a body
+// beyond the first room is moved once more at most, and a false length never sizes the body beyond
+// four times what has arrived.
 void AppendChunk(Bytes& body, const std::uint8_t* chunk, std::size_t count, std::size_t announced) {
     std::size_t needed = body.size() + count;
     if (needed > body.capacity()) {
@@ -77,6 +91,11 @@ void AppendChunk(Bytes& body, const std::uint8_t* chunk, std::size_t count, std:
         body.reserve(room);
     }
     body.insert(body.end(), chunk, chunk + count);
+}
+
+// Gives back room that a false length or a cut-off body left unused, when it exceeds the body itself.
+void ReleaseSpareRoom(Bytes& body) {
+    if (body.capacity() - body.size() > body.size()) body.shrink_to_fit();
 }
 
 void ReportProgress(int progressWindow, std::size_t received, int reads) {
@@ -152,6 +171,7 @@ bool HttpExchange(const Text& url, const Text& method, const Text& proxy, const 
     if (IsStopped(stop)) return false;
 
     const std::size_t announced = AnnouncedLength(request.get());
+    ReserveAnnounced(body, announced);
     for (int reads = 1;; ++reads) {
         std::array<std::uint8_t, ReadSize> buffer{};
         DWORD count = 0;
@@ -167,6 +187,7 @@ bool HttpExchange(const Text& url, const Text& method, const Text& proxy, const 
         if (count == 0) break;
     }
     if (IsStopped(stop)) return false;
+    ReleaseSpareRoom(body);
     ReportProgress(progressWindow, body.size(), FeedbackStepCap);
 
     rawHeaders = QueryRawHeaders(request.get());
