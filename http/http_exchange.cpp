@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "http/feedback_message.h"
@@ -98,11 +99,17 @@ void ReleaseSpareRoom(Bytes& body) {
     if (body.capacity() - body.size() > body.size()) body.shrink_to_fit();
 }
 
-void ReportProgress(int progressWindow, std::size_t received, int reads) {
-    if (progressWindow <= 0) return;
+// Posts one progress report unless the exchange is stopped; false when it is. The test and the post
+// happen under the stop's lock, so no report follows a StopExchange that has returned.
+bool ReportUnlessStopped(const ExchangeStop& stop, int progressWindow, std::size_t received, int reads) {
+    std::unique_lock<std::mutex> guard;
+    if (stop.reportLock) guard = std::unique_lock(*stop.reportLock);
+    if (IsStopped(stop)) return false;
+    if (progressWindow <= 0) return true;
     HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(progressWindow));
     sys::PostMessageA(window, FeedbackMessage, static_cast<WPARAM>(static_cast<std::uint32_t>(received)),
                       static_cast<LPARAM>(std::min(reads, FeedbackStepCap)));
+    return true;
 }
 
 // The raw header block, or 1024 blanks when no response came. A block longer than the first buffer is
@@ -182,13 +189,11 @@ bool HttpExchange(const Text& url, const Text& method, const Text& proxy, const 
         } catch (const std::bad_alloc&) {
             count = 0; // no room for more: the body ends with what fitted
         }
-        if (IsStopped(stop)) return false;
-        ReportProgress(progressWindow, body.size(), reads);
+        if (!ReportUnlessStopped(stop, progressWindow, body.size(), reads)) return false;
         if (count == 0) break;
     }
-    if (IsStopped(stop)) return false;
     ReleaseSpareRoom(body);
-    ReportProgress(progressWindow, body.size(), FeedbackStepCap);
+    if (!ReportUnlessStopped(stop, progressWindow, body.size(), FeedbackStepCap)) return false;
 
     rawHeaders = QueryRawHeaders(request.get());
     request.reset();
@@ -198,6 +203,12 @@ bool HttpExchange(const Text& url, const Text& method, const Text& proxy, const 
     if (IsStopped(stop)) return false;
     cookieString = CollectCookieString(rawHeaders, host, doNotKeepCookies);
     return true;
+}
+
+void StopExchange(const ExchangeStop& stop) {
+    std::unique_lock<std::mutex> guard;
+    if (stop.reportLock) guard = std::unique_lock(*stop.reportLock);
+    if (stop.stopped) *stop.stopped = true;
 }
 
 Text CollectCookieString(const Text& rawHeaders, const Text& host, bool doNotKeepCookies) {

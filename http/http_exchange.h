@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "core/bytes.h"
 #include "core/text.h"
@@ -24,11 +25,17 @@ constexpr int DefaultExchangeTimeLimitMs = 90000;
 // applies to each wait, not to the whole request, so a slow server that keeps sending still works.
 //
 // Share one ExchangeStop between the waiting thread and the exchange by copying it: the copies share
-// the flag. A default ExchangeStop is never stopped.
+// the flag. A default ExchangeStop is never stopped. Stop it with StopExchange: once that returns, no
+// FeedbackMessage of the exchange follows (setting `stopped` directly leaves a report that is being
+// posted at that moment free to arrive).
 struct ExchangeStop {
     std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
-    int timeLimitMs = DefaultExchangeTimeLimitMs; // 0 or less: the default
+    int timeLimitMs = DefaultExchangeTimeLimitMs;                            // 0 or less: the default
+    std::shared_ptr<std::mutex> reportLock = std::make_shared<std::mutex>(); // held around each report
 };
+
+// Sets the stop; a progress report being posted at that moment is finished first.
+void StopExchange(const ExchangeStop& stop);
 
 // Performs the request and returns whether it ran to its end (true also when the server could not be
 // reached: then body is empty and rawHeaders is 1024 blanks). false when a client handle cannot be

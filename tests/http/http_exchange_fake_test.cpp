@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/feedback_message.h"
@@ -287,7 +290,8 @@ TEST_F(HttpExchangeFake, VerbIsPassedAsTypedAndEmptyMeansNone) {
         EXPECT_TRUE(Run("http://web/p", c.method, "", "", "abc", 0).finished) << c.method;
         EXPECT_EQ(CallsOf("HttpOpenRequestA")[0],
                   "HttpOpenRequestA(C, " + c.verb + ", \"/p\", \"HTTP/1.1\", null, null, 0x80000000, 0)");
-        EXPECT_EQ(client.sentHeaders, ComposeRequestHeaders("", "http://web/p", c.post, "abc", "")) << c.method;
+        EXPECT_EQ(client.sentHeaders, ComposeRequestHeaders("", "http://web/p", c.post, "abc", ""))
+            << c.method;
         EXPECT_EQ(client.sentDataWasNull, !c.post) << c.method;
     }
 }
@@ -295,8 +299,8 @@ TEST_F(HttpExchangeFake, VerbIsPassedAsTypedAndEmptyMeansNone) {
 TEST_F(HttpExchangeFake, PostSendsTheDataWithTheTrueLength) {
     Run("http://web/form", "POST", "", "Content-Length: 99\r\n", "a=\xD6\xD0&b", 0, "k=v");
     EXPECT_EQ(client.sentData, "a=\xD6\xD0&b");
-    EXPECT_EQ(client.sentHeaders,
-              ComposeRequestHeaders("Content-Length: 99\r\n", "http://web/form", true, "a=\xD6\xD0&b", "k=v"));
+    EXPECT_EQ(client.sentHeaders, ComposeRequestHeaders("Content-Length: 99\r\n", "http://web/form", true,
+                                                        "a=\xD6\xD0&b", "k=v"));
 
     client = FakeClient{};
     Run("http://web/form", "POST", "", "", "", 0); // empty data: none is sent
@@ -451,9 +455,10 @@ TEST_F(HttpExchangeFake, CookiesAreStoredOnlyWhenKept) {
     client.calls.clear();
     e = Run("http://web/", "GET", "", "", "", 0, "", false);
     EXPECT_EQ(e.cookieString, "a=1; c=3");
-    EXPECT_EQ(CallsOf("InternetSetCookieA"), (Calls{"InternetSetCookieA(\"http://web\", \"a\", \"1; path=/\")",
-                                                    "InternetSetCookieA(\"http://web\", \"b\", \"; x\")",
-                                                    "InternetSetCookieA(\"http://web\", \"c\", \"3\")"}));
+    EXPECT_EQ(CallsOf("InternetSetCookieA"),
+              (Calls{"InternetSetCookieA(\"http://web\", \"a\", \"1; path=/\")",
+                     "InternetSetCookieA(\"http://web\", \"b\", \"; x\")",
+                     "InternetSetCookieA(\"http://web\", \"c\", \"3\")"}));
 }
 
 TEST_F(HttpExchangeFake, BodyRoomFollowsATruthfulLengthAndIgnoresAFalseOne) {
@@ -486,7 +491,7 @@ TEST_F(HttpExchangeFake, StoppedExchangePostsNothingMoreAndClosesItsHandles) {
     client.chunks = {4096, 4096, 4096, 100};
     client.rawHeaders = "HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\n\r\n";
     client.onRead = [&](int read) {
-        if (read == 2) *stop.stopped = true;
+        if (read == 2) StopExchange(stop);
     };
     Exchange e = Run("http://web/", "GET", "", "", "", 77, "", false, stop);
     EXPECT_FALSE(e.finished);
@@ -505,6 +510,32 @@ TEST_F(HttpExchangeFake, StoppedExchangePostsNothingMoreAndClosesItsHandles) {
     EXPECT_TRUE(CallsOf("HttpSendRequestA").empty());
     EXPECT_TRUE(client.posts.empty());
     EXPECT_EQ(CallsOf("InternetCloseHandle").size(), 3u);
+}
+
+TEST_F(HttpExchangeFake, NoReportFollowsAStopThatHasReturned) {
+    static std::atomic<int> postsStarted;
+    static std::atomic<int> postsDone;
+    postsStarted = 0;
+    postsDone = 0;
+    sys::Fakes().PostMessageA = [](HWND, UINT, WPARAM, LPARAM) -> BOOL {
+        ++postsStarted;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a post that takes its time
+        ++postsDone;
+        return TRUE;
+    };
+    client.chunks.assign(50, 4096);
+    ExchangeStop stop;
+    bool finished = true;
+    std::thread worker(
+        [&] { finished = Run("http://web/", "GET", "", "", "", 77, "", true, stop).finished; });
+    while (postsStarted == 0)
+        std::this_thread::yield();
+    StopExchange(stop);
+    EXPECT_EQ(postsDone.load(), postsStarted.load()) << "the stop returned while a report was being posted";
+    const int postsAtStop = postsStarted;
+    worker.join();
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(postsStarted.load(), postsAtStop);
 }
 
 TEST_F(HttpExchangeFake, ResultsAreEmptiedWhenNothingIsSent) {

@@ -344,7 +344,7 @@ TEST_F(HttpExchangeServer, StoppedExchangeReturnsOnceItsLimitPasses) {
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_FALSE(outcome->done) << path << ": the server holds the request";
-        *stop.stopped = true;
+        StopExchange(stop);
         // Without the limit the client would wait for the server's two minutes; allow ample slack.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!outcome->done && std::chrono::steady_clock::now() < deadline)
