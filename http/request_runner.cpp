@@ -42,12 +42,12 @@ ThreadHandle StartWorker(int requestFile, const std::shared_ptr<WorkerStop>& sto
     return thread;
 }
 
-// From here on the worker writes nothing (a write it has begun is finished first), and its exchange stops
-// at its next test of the flag: before its next progress report at the latest.
+// From here on the worker writes nothing (a write it has begun is finished first), and its exchange posts
+// no further progress report (one being posted right now is finished first) and stops at its next test.
 void Abandon(WorkerStop& stop) {
     std::lock_guard guard(stop.lock);
     stop.abandoned = true;
-    *stop.exchange.stopped = true;
+    StopExchange(stop.exchange);
 }
 
 } // namespace
