@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/controls.h"
-#include "ui_driver.h"
+#include "program_fixture.h"
 
 namespace {
 
@@ -68,18 +68,12 @@ std::vector<Place> ExpectedPlaces(int W, int H) {
     };
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ProgramTest {
   protected:
     void SetUp() override {
         openedBefore = OpenedAddresses().size();
-        program = LaunchProgram(CorvanaExe());
-        ASSERT_TRUE(program.process) << "cannot start " << CorvanaExe();
-        window = WaitForMainWindow(program);
-        ASSERT_NE(window, nullptr) << "no main window";
+        ProgramTest::SetUp();
     }
-    void TearDown() override { EndProgram(program); }
-
-    HWND Control(int id) const { return FindControl(window, id); }
 
     void ExpectEveryControlInPlace() const {
         SIZE client = ClientSize(window);
@@ -104,8 +98,6 @@ class MainWindowTest : public ::testing::Test {
     }
 
     std::size_t openedBefore = 0;
-    RunningProgram program;
-    HWND window = nullptr;
 };
 
 TEST_F(MainWindowTest, EveryControlStartsAtItsPlaceInTheRealClientArea) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ui/controls.h"
-#include "ui_driver.h"
+#include "program_fixture.h"
 
 namespace {
 
@@ -50,18 +50,12 @@ const std::string& Placeholder() {
     return placeholder;
 }
 
-class SendActionTest : public ::testing::Test {
+class SendActionTest : public ProgramTest {
   protected:
     void SetUp() override {
         ASSERT_FALSE(Port("CORVANA_MISC_PORT").empty()) << "start the servers: scripts/servers start DIR";
-        program = LaunchProgram(CorvanaExe());
-        ASSERT_TRUE(program.process) << "cannot start " << CorvanaExe();
-        window = WaitForMainWindow(program);
-        ASSERT_NE(window, nullptr) << "no main window";
+        ProgramTest::SetUp();
     }
-    void TearDown() override { EndProgram(program); }
-
-    HWND Control(int id) const { return FindControl(window, id); }
     std::string Text(int id) const { return TextOf(Control(id)); }
     std::size_t TextLength(int id) const {
         DWORD_PTR length = 0;
@@ -100,9 +94,6 @@ class SendActionTest : public ::testing::Test {
     void Screenshot(const std::string& name) const {
         SaveScreenshot(window, name + ".bmp"); // in the test's working folder
     }
-
-    RunningProgram program;
-    HWND window = nullptr;
 };
 
 TEST_F(SendActionTest, GetShowsBodyRawHeadersAndCookies) {
@@ -113,7 +104,8 @@ TEST_F(SendActionTest, GetShowsBodyRawHeadersAndCookies) {
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(window) == Control(输入_完整地址); }));
     TypeText(Httpbin("/response-headers?Set-Cookie=sid%3Dabc123&X-Marker=seen"));
-    ASSERT_TRUE(WaitUntil([&] { return Contains(Text(输入_完整地址), "X-Marker=seen"); })) << Text(输入_完整地址);
+    ASSERT_TRUE(WaitUntil([&] { return Contains(Text(输入_完整地址), "X-Marker=seen"); }))
+        << Text(输入_完整地址);
 
     EXPECT_EQ(Text(输入_模拟方式), "POST");
     Click(Control(输入_模拟方式));
