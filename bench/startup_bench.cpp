@@ -11,25 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "ui_driver.h"
+
 namespace {
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<Search*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(name, "CorvanaMainWindow") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 BOOL CALLBACK FindPendingPaint(HWND window, LPARAM parameter) {
     if (GetUpdateRect(window, nullptr, FALSE)) {
@@ -69,9 +53,8 @@ double TimeOneStart(const std::string& exe, PROCESS_INFORMATION& info) {
         return -1;
     ULONGLONG deadline = GetTickCount64() + 30000;
     while (GetTickCount64() < deadline) {
-        Search search{info.dwProcessId, nullptr};
-        EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found && IsPainted(search.found)) {
+        HWND window = FindTopWindow(info.dwProcessId, "CorvanaMainWindow");
+        if (window && IsPainted(window)) {
             LARGE_INTEGER painted;
             QueryPerformanceCounter(&painted);
             return Milliseconds(start, painted);

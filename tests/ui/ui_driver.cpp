@@ -63,16 +63,15 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM parameter) {
 
 } // namespace
 
+HWND FindTopWindow(DWORD processId, const char* className) {
+    WindowSearch search{processId, className, nullptr};
+    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND WaitForTopWindow(const RunningProgram& program, const char* className, int timeoutMs) {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            WindowSearch search{program.processId, className, nullptr};
-            EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
-            found = search.found;
-            return found != nullptr;
-        },
-        timeoutMs);
+    WaitUntil([&] { return (found = FindTopWindow(program.processId, className)) != nullptr; }, timeoutMs);
     return found;
 }
 

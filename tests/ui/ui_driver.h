@@ -30,6 +30,8 @@ std::string AnsiOf(const wchar_t* text);
 
 // Starts the program; an empty process handle when it cannot start.
 RunningProgram LaunchProgram(const std::string& exe);
+// The process's visible top-level window of that class now; null when there is none.
+HWND FindTopWindow(DWORD processId, const char* className);
 // The process's visible top-level window of that class, waiting up to timeoutMs; null when none came.
 HWND WaitForTopWindow(const RunningProgram& program, const char* className, int timeoutMs);
 // The program's main window, visible and painted (null after timeoutMs).
